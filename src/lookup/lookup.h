@@ -1,0 +1,50 @@
+// The lookup engine: the query pattern, the one-pass search through the
+// dictionary and the output of the entry found. Portable: it reaches the file
+// only through the read call of the platform layer.
+#ifndef KLAVEDO_LOOKUP_H
+#define KLAVEDO_LOOKUP_H
+
+#include <cstddef>
+#include <cstdio>
+
+enum { READ_BLOCK_SIZE = 32768 };
+enum { MAX_ENTRY_BYTES = 8000 };
+enum { HEAD_INDENT = 3 };
+
+// Upper-cases a to z and leaves every other byte value alone; no locale.
+inline unsigned char FoldByte(unsigned char c)
+{
+    return (c >= 'a' && c <= 'z') ? (unsigned char)(c - ('a' - 'A')) : c;
+}
+
+// LF, three spaces, then the folded query text; a NUL follows the bytes.
+struct QueryPattern {
+    unsigned char *bytes;
+    size_t length;
+};
+
+// The one read buffer of a run and where the scan stands in it.
+struct BlockCursor {
+    unsigned char *buffer;  // READ_BLOCK_SIZE bytes
+    size_t count;           // bytes the last read put into buffer
+    size_t next;            // index of the next byte to examine
+};
+
+enum SearchResult { SEARCH_FOUND, SEARCH_NOT_FOUND, SEARCH_READ_ERROR };
+
+// Builds the pattern in place: text must stand behind four writable bytes of
+// the same block and end with a NUL.
+QueryPattern BuildQueryPattern(char *text);
+
+// Points the cursor at the run's static buffer, empty.
+BlockCursor MakeBlockCursor();
+
+// Scans the dictionary from the cursor's position for the pattern's first
+// occurrence. On SEARCH_FOUND the cursor stands just past the last matched byte.
+SearchResult FindPattern(int handle, const QueryPattern &pattern, BlockCursor &cursor);
+
+// Writes the echo of the pattern and the entry that follows the match.
+// Returns false when a read failed and the output had to end early.
+bool PrintEntry(const QueryPattern &pattern, int handle, BlockCursor &cursor, FILE *out);
+
+#endif
