@@ -157,6 +157,8 @@ public:
     void SetUp() override
     {
         ASSERT_TRUE(StartXServer()) << "Xvfb could not be started";
+        // A Wayland session around the tests would be read first.
+        unsetenv("WAYLAND_DISPLAY");
         fixtureDir = MakeTempDir();
         WriteFileBytes(fixtureDir + "/dict.txt", kDictionary);
         std::filesystem::create_directory(fixtureDir + "/a folder with spaces");

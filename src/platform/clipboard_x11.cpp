@@ -1,7 +1,7 @@
 // The clipboard on X11: the CLIPBOARD selection, converted to text and read
 // through a property of a window of our own. The selection is never taken or
 // changed; every wait for its owner has a deadline.
-#include "platform.h"
+#include "clipboard_readers.h"
 
 #include <xcb/xcb.h>
 
@@ -206,7 +206,7 @@ static xcb_screen_t *ScreenOf(xcb_connection_t *c, int number)
     return nullptr;
 }
 
-ClipboardResult GetClipboardText()
+ClipboardResult ReadX11Clipboard()
 {
     ClipboardResult result = {false, nullptr, 0, 1};
 
