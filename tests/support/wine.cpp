@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -16,12 +17,17 @@ pid_t serverPid = -1;
 pid_t keeperPid = -1;
 pid_t holderPid = -1;
 
-// Waits for a helper to create its signal file.
-bool WaitForFile(const std::string &path, int timeoutMs)
+// Waits for a helper to create its signal file; false as soon as it has
+// ended without doing so (Wine missing, a broken prefix).
+bool WaitForFile(const std::string &path, pid_t &helper, int timeoutMs)
 {
     for (int waited = 0; waited < timeoutMs; waited += 20) {
         if (access(path.c_str(), F_OK) == 0)
             return true;
+        if (waitpid(helper, nullptr, WNOHANG) == helper) {
+            helper = -1;
+            return false;
+        }
         usleep(20000);
     }
     return false;
@@ -55,7 +61,7 @@ bool StartWine(const std::string &helperDir)
     std::string ready = scratchDir + "/keeper-ready";
     keeperPid = StartBackground({kLoader, helpers + "/clipboard_keeper.exe", ready}, {});
     // Creating a prefix takes a few seconds, more on a busy machine.
-    return WaitForFile(ready, 180000);
+    return WaitForFile(ready, keeperPid, 180000);
 }
 
 void StopWine()
@@ -84,7 +90,7 @@ bool HoldClipboard()
     std::string held = scratchDir + "/holder-ready";
     unlink(held.c_str());
     holderPid = StartBackground({kLoader, helpers + "/clipboard_holder.exe", held}, {});
-    return WaitForFile(held, 30000);
+    return WaitForFile(held, holderPid, 30000);
 }
 
 void ReleaseClipboard()
