@@ -203,6 +203,8 @@ std::vector<E2ECase> Cases()
         // Under Wine the prefix's desktop keeps its own X connection.
         {"NoXServer", Text("apple"), {dict}, "", kDiagnostic, 3, {"DISPLAY"}, NOT_WINDOWS},
         {"ClipboardHeldByAnotherProgram", Held("apple"), {dict}, "", kDiagnostic, 3, {}, WINDOWS_ONLY},
+        // Unreadable from its first byte; Wine reaches it as Z:\proc\self\mem and
+        // fails the same way.
         {"ReadError", Text("apple"), {"/proc/self/mem"}, "Cannot read file /proc/self/mem\n", "", 4, {}},
     };
 }
