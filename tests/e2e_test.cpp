@@ -1,17 +1,22 @@
 // The real program against a real clipboard on a private X server: standard
 // output, standard error and the exit status, byte for byte.
 #include "support/process.h"
+#include "support/wine.h"
 #include "support/x11_clipboard.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace {
 
 std::string fixtureDir;
+
+// Set when the build was given a cross-built klavedo.exe to run under Wine.
+const char kWindowsExe[] = KLAVEDO_WINDOWS_EXE;
 
 const char kDictionary[] =
     "klavedo test dictionary\n"
@@ -22,6 +27,31 @@ const char kDictionary[] =
     "A long yellow fruit.\n";
 
 const char kAppleEntry[] = "\n   APPLE  n.\nA round fruit.\n  Grows on trees.\n   ";
+
+// The same head word twice, once in UTF-8 and once in the one byte of the
+// ANSI code page 1252.
+const char kAccents[] =
+    "head words with accents\n"
+    "   caf\xc3\xa9  UTF-8\n"
+    "   caf\xe9  one byte\n";
+
+// Line ends as Windows editors write them, and a Ctrl+Z in a body line: read
+// as bytes, neither ends anything.
+const char kCrLfDictionary[] =
+    "title\r\n"
+    "   apple  n.\r\n"
+    "A round\x1a fruit.\r\n"
+    "   banana\r\n";
+
+// A head line that the first two reads of the file share between them.
+std::string AcrossReads()
+{
+    std::string bytes = "head line split between two reads\n";
+    while (bytes.size() < 32768 - 5)
+        bytes += "filler\n";
+    bytes.resize(32768 - 5, 'x');
+    return bytes + "\n   zebra  n.\nStriped.\n   zoo\n";
+}
 
 const char kUsage[] =
     "Command line: KLAVEDO [dictionary file] \n"
@@ -37,6 +67,7 @@ struct Clip {
     bool owned;
     std::string bytes;
     std::string type;  // empty: offered as text
+    bool held = false;  // another program keeps the clipboard open
 };
 
 Clip NoOwner()
@@ -51,6 +82,13 @@ Clip Typed(const std::string &bytes, const std::string &type)
 {
     return {true, bytes, type};
 }
+Clip Held(const std::string &text)
+{
+    return {true, text, "", true};
+}
+
+// Which programs a case applies to.
+enum Reach { ALL_TARGETS, NOT_WINDOWS, WINDOWS_ONLY };
 
 struct E2ECase {
     std::string name;
@@ -60,6 +98,10 @@ struct E2ECase {
     std::string err;
     int status;
     EnvChanges env;
+    Reach reach = ALL_TARGETS;
+    // What the Windows program writes, before its stream's CR LF, where
+    // Wine hands it other bytes than the X clipboard holds.
+    std::optional<std::string> windowsOut = std::nullopt;
 };
 
 // A program under test: how to start it and how its standard output ends lines.
@@ -67,6 +109,7 @@ struct Target {
     std::string name;
     std::vector<std::string> command;
     bool crlf;
+    bool windows = false;
 };
 
 void PrintTo(const E2ECase &c, std::ostream *os)
@@ -123,6 +166,8 @@ std::vector<E2ECase> Cases()
 {
     const std::string dict = "@DIR@/dict.txt";
     const std::string spaced = "@DIR@/a folder with spaces/dict.txt";
+    const std::string accents = "@DIR@/accents.txt";
+    const std::string crlf = "@DIR@/crlf.txt";
     const std::string png("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16);
     const std::string large = LargeText();
     return {
@@ -133,8 +178,21 @@ std::vector<E2ECase> Cases()
         {"LastEntryEndsWithFile", Text("banana"), {dict}, "\n   BANANA\nA long yellow fruit.\n", "", 0, {}},
         {"FurtherArgumentsIgnored", Text("apple"), {dict, "other.txt", "x"}, kAppleEntry, "", 0, {}},
         {"PathWithSpaces", Text("apple"), {spaced}, kAppleEntry, "", 0, {}},
+        // A Windows program's text stream adds its own CR before each LF.
+        {"CrLfAndCtrlZCopiedAsBytes", Text("apple"), {crlf}, "\n   APPLE  n.\r\nA round\x1a fruit.\r\n   ", "", 0, {}},
+        {"MatchAcrossTwoReads", Text("zebra"), {"@DIR@/across.txt"}, "\n   ZEBRA  n.\nStriped.\n   ", "", 0, {}},
         {"NotFound", Text("cherry"), {dict}, NotFound("cherry", dict), "", 0, {}},
-        {"TextIsNotTrimmed", Text("apple\n"), {dict}, NotFound("apple\n", dict), "", 0, {}},
+        // Wine hands X text to Windows programs with Windows line ends: the
+        // LF arrives as CR LF.
+        {"TextIsNotTrimmed", Text("apple\n"), {dict}, NotFound("apple\n", dict), "", 0, {},
+         ALL_TARGETS, NotFound("apple\r\n", dict)},
+        // The bytes searched for are the clipboard's text as the platform
+        // gives it: X holds UTF-8, while Wine converts it to the ANSI code
+        // page (1252), where e-acute is the one byte 0xE9.
+        {"AccentsAsThePlatformGivesThem", Text("caf\xc3\xa9"), {accents},
+         "\n   CAF\xc3\xa9  UTF-8\n   ", "", 0, {}, ALL_TARGETS, std::string("\n   CAF\xe9  one byte\n")},
+        // The runtime expands no wildcards: the path is taken as it stands.
+        {"WildcardsNotExpanded", Text("apple"), {"@DIR@/*.txt"}, "Cannot open file @DIR@/*.txt\n", "", 2, {}},
         {"EmptyTextFindsFirstHead", Text(""), {dict}, "\n   apple  n.\nA round fruit.\n  Grows on trees.\n   ", "", 0, {}},
         {"LargeTextByIncrements", Text(large), {dict}, NotFound(large, dict), "", 0, {}},
         {"MissingDictionary", Text("apple"), {"@DIR@/missing.txt"}, "Cannot open file @DIR@/missing.txt\n", "", 2, {}},
@@ -142,14 +200,21 @@ std::vector<E2ECase> Cases()
         {"MissingDictionaryNoText", NoOwner(), {"@DIR@/missing.txt"}, "", "", 1, {}},
         {"NoOwnerIsNoText", NoOwner(), {dict}, "", "", 1, {}},
         {"ImageOnlyIsNoText", Typed(png, "image/png"), {dict}, "", "", 1, {}},
-        {"NoXServer", Text("apple"), {dict}, "", kDiagnostic, 3, {"DISPLAY"}},
+        // Under Wine the prefix's desktop keeps its own X connection.
+        {"NoXServer", Text("apple"), {dict}, "", kDiagnostic, 3, {"DISPLAY"}, NOT_WINDOWS},
+        {"ClipboardHeldByAnotherProgram", Held("apple"), {dict}, "", kDiagnostic, 3, {}, WINDOWS_ONLY},
+        // Unreadable from its first byte; Wine reaches it as Z:\proc\self\mem and
+        // fails the same way.
         {"ReadError", Text("apple"), {"/proc/self/mem"}, "Cannot read file /proc/self/mem\n", "", 4, {}},
     };
 }
 
 std::vector<Target> Targets()
 {
-    return {{"linux", {KLAVEDO_BIN}, false}};
+    std::vector<Target> targets = {{"linux", {KLAVEDO_BIN}, false}};
+    if (kWindowsExe[0])
+        targets.push_back({"wine", WineCommand(kWindowsExe), true, true});
+    return targets;
 }
 
 class XServerEnvironment : public ::testing::Environment {
@@ -163,6 +228,9 @@ public:
         WriteFileBytes(fixtureDir + "/dict.txt", kDictionary);
         std::filesystem::create_directory(fixtureDir + "/a folder with spaces");
         WriteFileBytes(fixtureDir + "/a folder with spaces/dict.txt", kDictionary);
+        WriteFileBytes(fixtureDir + "/accents.txt", kAccents);
+        WriteFileBytes(fixtureDir + "/crlf.txt", kCrLfDictionary);
+        WriteFileBytes(fixtureDir + "/across.txt", AcrossReads());
     }
     void TearDown() override
     {
@@ -174,23 +242,57 @@ public:
 const ::testing::Environment *const xServer =
     ::testing::AddGlobalTestEnvironment(new XServerEnvironment);
 
+// Wine on the X server above, set up once: a new prefix takes seconds, a
+// warm one runs a program in a fraction of one.
+class WineEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override
+    {
+        if (kWindowsExe[0]) {
+            ASSERT_TRUE(StartWine(std::filesystem::path(kWindowsExe).parent_path().string()))
+                << "Wine could not be started";
+        }
+    }
+    void TearDown() override
+    {
+        if (kWindowsExe[0])
+            StopWine();
+    }
+};
+
+const ::testing::Environment *const wine =
+    ::testing::AddGlobalTestEnvironment(new WineEnvironment);
+
 class EndToEnd : public ::testing::TestWithParam<std::tuple<Target, E2ECase>> {};
 
 TEST_P(EndToEnd, OutputErrorsAndStatus)
 {
     const Target &target = std::get<0>(GetParam());
     const E2ECase &c = std::get<1>(GetParam());
-    if (c.clip.owned)
+    if (c.reach == (target.windows ? NOT_WINDOWS : WINDOWS_ONLY))
+        GTEST_SKIP() << "does not apply to the " << target.name << " program";
+    if (c.clip.owned) {
         ASSERT_TRUE(OwnClipboard(c.clip.bytes, c.clip.type));
-    else
+    } else if (target.windows) {
+        // Wine keeps the last text it took from X after the owner is gone,
+        // as Windows keeps the text of a program that has ended. A clipboard
+        // without text is, to a Windows program, one whose owner offers none.
+        ASSERT_TRUE(OwnClipboard("", "application/octet-stream"));
+    } else {
         ASSERT_TRUE(ClearClipboard());
+    }
 
     std::vector<std::string> argv = target.command;
     for (const std::string &arg : c.args)
         argv.push_back(Expand(arg));
+    if (c.clip.held) {
+        ASSERT_TRUE(HoldClipboard());
+    }
     RunResult run = RunCapture(argv, c.env);
+    if (c.clip.held)
+        ReleaseClipboard();
 
-    std::string out = Expand(c.out);
+    std::string out = Expand(target.windows && c.windowsOut ? *c.windowsOut : c.out);
     EXPECT_FALSE(run.timedOut);
     EXPECT_EQ(run.status, c.status);
     EXPECT_TRUE(run.out == (target.crlf ? WithCrLf(out) : out))
