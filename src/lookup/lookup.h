@@ -43,6 +43,16 @@ BlockCursor MakeBlockCursor();
 // occurrence. On SEARCH_FOUND the cursor stands just past the last matched byte.
 SearchResult FindPattern(int handle, const QueryPattern &pattern, BlockCursor &cursor);
 
+// The block scanners behind FindPattern, all giving the same results. By
+// default it uses the widest one this processor runs; the tests and the
+// benchmarks pick each in turn.
+enum ScanKernelKind { SCAN_KERNEL_BEST, SCAN_KERNEL_PORTABLE, SCAN_KERNEL_SSE2, SCAN_KERNEL_AVX2 };
+// True when the kernel is in this build and the processor can run it.
+bool ScanKernelAvailable(ScanKernelKind kind);
+// Uses the kernel for the searches that follow; false, changing nothing, when
+// it is not available.
+bool UseScanKernel(ScanKernelKind kind);
+
 // Writes the echo of the pattern and the entry that follows the match.
 // Returns false when a read failed and the output had to end early.
 bool PrintEntry(const QueryPattern &pattern, int handle, BlockCursor &cursor, FILE *out);
