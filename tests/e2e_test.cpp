@@ -6,9 +6,18 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <csignal>
+#include <fcntl.h>
 #include <filesystem>
 #include <optional>
+#include <functional>
+#include <memory>
+#include <pthread.h>
 #include <string>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -68,6 +77,7 @@ struct Clip {
     std::string bytes;
     std::string type;  // empty: offered as text
     bool held = false;  // another program keeps the clipboard open
+    std::string helperMode = "";  // owned by clip_owner in this mode instead of xclip
 };
 
 Clip NoOwner()
@@ -89,6 +99,20 @@ Clip Held(const std::string &text)
 
 // Which programs a case applies to.
 enum Reach { ALL_TARGETS, NOT_WINDOWS, WINDOWS_ONLY };
+// Offered only as STRING (Latin-1); UTF8_STRING is refused.
+Clip StringOnly(const std::string &bytes)
+{
+    return {true, bytes, "STRING", false, "string-only"};
+}
+// An owner that takes the selection and never answers.
+Clip Silent()
+{
+    return {true, "never sent", "", false, "silent"};
+}
+
+// Made ready before the run (in the fixture folder); what it returns is
+// called after the run to stop and remove what it made.
+using Prepare = std::function<std::function<void()>(const std::string &dir)>;
 
 struct E2ECase {
     std::string name;
@@ -102,6 +126,8 @@ struct E2ECase {
     // What the Windows program writes, before its stream's CR LF, where
     // Wine hands it other bytes than the X clipboard holds.
     std::optional<std::string> windowsOut = std::nullopt;
+    Prepare prepare = nullptr;
+    bool fileGrows = false;  // the dictionary is written to during the run
 };
 
 // A program under test: how to start it and how its standard output ends lines.
@@ -162,6 +188,123 @@ std::string LargeText()
     return text;
 }
 
+template <size_t N>
+std::string Bytes(const char (&literal)[N])
+{
+    return std::string(literal, N - 1);  // NUL bytes included
+}
+
+std::string AllByteValues()
+{
+    std::string text;
+    for (int c = 1; c <= 0xFF; c++)
+        text += (char)c;
+    return text;
+}
+
+const char kCrLfTabDictionary[] =
+    "crlf dictionary\r\n"
+    "   Tab\tSep\r\n"
+    "\tindented body\r\n"
+    "  two spaces\r\n"
+    "   next\r\n";
+const char kLatin1Dictionary[] = "latin-1\n   Caf\xe9 noir\nstrong coffee\n   th\xe9\n";
+const char kNulDictionary[] = "x\0y\n   nul\0word\n\0body\n   next";
+// The only head line is the last line, without a line end.
+const char kLonelyDictionary[] = "no entries here\n   lonely";
+// Not valid UTF-8 (a Latin-1 byte), then UTF-8, then a space.
+const char kOddName[] = "w\xf6rterbuch \xe4\xb8\xad.txt";
+
+// Runs work on a thread until the returned function stops and joins it. A
+// write to a pipe whose reader has gone fails there with EPIPE instead of
+// ending the test process.
+std::function<void()> InBackground(std::function<void(const std::atomic<bool> &stop)> work)
+{
+    auto stop = std::make_shared<std::atomic<bool>>(false);
+    auto thread = std::make_shared<std::thread>([stop, work] {
+        sigset_t pipeSignal;
+        sigemptyset(&pipeSignal);
+        sigaddset(&pipeSignal, SIGPIPE);
+        pthread_sigmask(SIG_BLOCK, &pipeSignal, nullptr);
+        work(*stop);
+    });
+    return [stop, thread] {
+        *stop = true;
+        thread->join();
+    };
+}
+
+// A FIFO fed by a writer a few bytes at a time, so that reads come back short
+// and a match is spread over several of them.
+std::function<void()> FifoFedByWriter(const std::string &dir)
+{
+    const std::string path = dir + "/fifo.dict";
+    mkfifo(path.c_str(), 0600);
+    std::function<void()> finish = InBackground([path](const std::atomic<bool> &stop) {
+        int fd = -1;
+        // Opening for writing succeeds only once the reader has opened it.
+        for (int k = 0; k < 20000 && fd < 0 && !stop; k++) {
+            fd = open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+            if (fd < 0)
+                usleep(1000);
+        }
+        if (fd < 0)
+            return;
+        fcntl(fd, F_SETFL, 0);
+        const std::string bytes = kDictionary;
+        for (size_t at = 0; at < bytes.size(); at += 7) {
+            if (write(fd, bytes.data() + at, std::min<size_t>(7, bytes.size() - at)) < 0)
+                break;
+            usleep(2000);
+        }
+        close(fd);
+    });
+    return [finish, path] {
+        finish();
+        unlink(path.c_str());
+    };
+}
+
+// Mostly a hole: the only data stands past 4.5 GiB, beyond any 32-bit offset.
+const char kSparseTail[] = "\n   sparse\nat the very end\n";
+std::function<void()> SparseBeyond4GiB(const std::string &dir)
+{
+    const std::string path = dir + "/sparse.dict";
+    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const std::string tail = kSparseTail;
+    EXPECT_EQ(pwrite(fd, tail.data(), tail.size(), ((off_t)9 << 29) + 5), (ssize_t)tail.size());
+    close(fd);
+    return [path] { unlink(path.c_str()); };
+}
+
+// 32 MiB of body lines, then the entry grow, while a writer keeps appending
+// lines that hold no head line.
+std::function<void()> GrowingWhileRead(const std::string &dir)
+{
+    const std::string path = dir + "/growing.dict";
+    std::string bytes = "growing dictionary\n";
+    while (bytes.size() < (32u << 20))
+        bytes += "a body line that is no head line\n";
+    bytes += "   grow\nbody of grow\n   next\n";
+    WriteFileBytes(path, bytes);
+    std::function<void()> finish = InBackground([path](const std::atomic<bool> &stop) {
+        int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+        std::string chunk;
+        while (chunk.size() < 65536)
+            chunk += "appended while the dictionary is read\n";
+        for (int k = 0; k < 1000 && !stop; k++) {
+            if (write(fd, chunk.data(), chunk.size()) < 0)
+                break;
+            usleep(2000);
+        }
+        close(fd);
+    });
+    return [finish, path] {
+        finish();
+        unlink(path.c_str());
+    };
+}
+
 std::vector<E2ECase> Cases()
 {
     const std::string dict = "@DIR@/dict.txt";
@@ -170,6 +313,13 @@ std::vector<E2ECase> Cases()
     const std::string crlf = "@DIR@/crlf.txt";
     const std::string png("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16);
     const std::string large = LargeText();
+    std::string huge = large;
+    while (huge.size() < (16u << 20))
+        huge += large;
+    huge.resize(16u << 20);
+    const std::string all = AllByteValues();
+    const std::string crlfTab = "@DIR@/crlf.dict";
+    const std::string odd = std::string("@DIR@/") + kOddName;
     return {
         // The clipboard is never reached: no X server is there to reach.
         {"UsageWithoutArgument", Text("apple"), {}, kUsage, "", 1, {"DISPLAY"}},
@@ -206,6 +356,31 @@ std::vector<E2ECase> Cases()
         // Unreadable from its first byte; Wine reaches it as Z:\proc\self\mem and
         // fails the same way.
         {"ReadError", Text("apple"), {"/proc/self/mem"}, "Cannot read file /proc/self/mem\n", "", 4, {}},
+
+        // Clipboard texts that people have.
+        {"SixteenMiBTextByIncrements", Text(huge), {dict}, NotFound(huge, dict), "", 0, {}},
+        // Wine converts the X text from UTF-8 to the ANSI code page: bytes
+        // that are no UTF-8 arrive as '?', and an LF as CR LF.
+        {"EveryByteValue", Text(all), {"@DIR@/all-bytes.dict"}, "\n   " + Upper(all) + "\nentry body\n   ", "", 0, {}, NOT_WINDOWS},
+        {"CrLfAndTabInText", Text("tab\tsep\r\n"), {crlfTab}, "\n   TAB\tSEP\r\n\tindented body\r\n  two spaces\r\n   ", "", 0, {}},
+        {"CrLfDictionary", Text("tab"), {crlfTab}, "\n   TAB\tSep\r\n\tindented body\r\n  two spaces\r\n   ", "", 0, {}},
+        {"Latin1OfferedOnlyAsString", StringOnly("caf\xe9"), {"@DIR@/latin1.dict"}, "\n   CAF\xe9 noir\nstrong coffee\n   ", "", 0, {}},
+        {"OwnerNeverAnswers", Silent(), {dict}, "", "", 1, {}},
+
+        // Dictionaries that people have.
+        {"NulBytesInDictionary", Text("nul"), {"@DIR@/nul-bytes.dict"}, Bytes("\n   NUL\0word\n\0body\n   "), "", 0, {}},
+        {"OnlyHeadIsLastLineWithoutEnd", Text("lone"), {"@DIR@/lonely.dict"}, "\n   LONEly", "", 0, {}},
+        {"FifoFound", Text("apple"), {"@DIR@/fifo.dict"}, kAppleEntry, "", 0, {}, ALL_TARGETS, std::nullopt, FifoFedByWriter},
+        {"FifoNotFound", Text("cherry"), {"@DIR@/fifo.dict"}, NotFound("cherry", "@DIR@/fifo.dict"), "", 0, {}, ALL_TARGETS, std::nullopt, FifoFedByWriter},
+        {"DevNull", Text("apple"), {"/dev/null"}, NotFound("apple", "/dev/null"), "", 0, {}},
+        {"SparseMatchBeyond4GiB", Text("sparse"), {"@DIR@/sparse.dict"}, "\n   SPARSE\nat the very end\n", "", 0, {}, ALL_TARGETS, std::nullopt, SparseBeyond4GiB},
+        {"GrowingWhileReadFound", Text("grow"), {"@DIR@/growing.dict"}, "\n   GROW\nbody of grow\n   ", "", 0, {}, ALL_TARGETS, std::nullopt, GrowingWhileRead, true},
+        {"GrowingWhileReadNotFound", Text("late"), {"@DIR@/growing.dict"}, NotFound("late", "@DIR@/growing.dict"), "", 0, {}, ALL_TARGETS, std::nullopt, GrowingWhileRead, true},
+        {"NonAsciiPath", Text("apple"), {odd}, kAppleEntry, "", 0, {}},
+        // A Windows program gets its arguments in the ANSI code page: the path
+        // it quotes is Wine's conversion of these bytes, not the bytes.
+        {"NonAsciiPathNotFound", Text("cherry"), {odd}, NotFound("cherry", odd), "", 0, {}, NOT_WINDOWS},
+        {"NonAsciiPathMissing", Text("apple"), {odd + ".missing"}, "Cannot open file " + odd + ".missing\n", "", 2, {}, NOT_WINDOWS},
     };
 }
 
@@ -215,6 +390,36 @@ std::vector<Target> Targets()
     if (kWindowsExe[0])
         targets.push_back({"wine", WineCommand(kWindowsExe), true, true});
     return targets;
+}
+
+// What the run must not change about a file: its bytes (when it is small
+// enough to read whole) and its times.
+struct FileState {
+    bool regular;
+    off_t size;
+    long long modified, changed;  // nanoseconds
+    std::string bytes;
+
+    bool operator==(const FileState &o) const
+    {
+        return regular == o.regular && size == o.size && modified == o.modified && changed == o.changed &&
+               bytes == o.bytes;
+    }
+};
+
+FileState StateOf(const std::string &path)
+{
+    FileState state = {false, 0, 0, 0, ""};
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return state;
+    state.regular = true;
+    state.size = st.st_size;
+    state.modified = (long long)st.st_mtim.tv_sec * 1000000000 + st.st_mtim.tv_nsec;
+    state.changed = (long long)st.st_ctim.tv_sec * 1000000000 + st.st_ctim.tv_nsec;
+    if (st.st_size <= (64 << 20) && path.compare(0, 6, "/proc/") != 0)
+        state.bytes = ReadFileBytes(path);
+    return state;
 }
 
 class XServerEnvironment : public ::testing::Environment {
@@ -231,6 +436,12 @@ public:
         WriteFileBytes(fixtureDir + "/accents.txt", kAccents);
         WriteFileBytes(fixtureDir + "/crlf.txt", kCrLfDictionary);
         WriteFileBytes(fixtureDir + "/across.txt", AcrossReads());
+        WriteFileBytes(fixtureDir + "/all-bytes.dict", "all byte values\n   " + AllByteValues() + "\nentry body\n   next\n");
+        WriteFileBytes(fixtureDir + "/crlf.dict", kCrLfTabDictionary);
+        WriteFileBytes(fixtureDir + "/latin1.dict", kLatin1Dictionary);
+        WriteFileBytes(fixtureDir + "/nul-bytes.dict", Bytes(kNulDictionary));
+        WriteFileBytes(fixtureDir + "/lonely.dict", kLonelyDictionary);
+        WriteFileBytes(fixtureDir + "/" + kOddName, kDictionary);
     }
     void TearDown() override
     {
@@ -271,7 +482,9 @@ TEST_P(EndToEnd, OutputErrorsAndStatus)
     const E2ECase &c = std::get<1>(GetParam());
     if (c.reach == (target.windows ? NOT_WINDOWS : WINDOWS_ONLY))
         GTEST_SKIP() << "does not apply to the " << target.name << " program";
-    if (c.clip.owned) {
+    if (!c.clip.helperMode.empty()) {
+        ASSERT_TRUE(OwnClipboardWith({KLAVEDO_CLIP_OWNER, c.clip.helperMode}, c.clip.bytes));
+    } else if (c.clip.owned) {
         ASSERT_TRUE(OwnClipboard(c.clip.bytes, c.clip.type));
     } else if (target.windows) {
         // Wine keeps the last text it took from X after the owner is gone,
@@ -281,16 +494,35 @@ TEST_P(EndToEnd, OutputErrorsAndStatus)
     } else {
         ASSERT_TRUE(ClearClipboard());
     }
+    const unsigned owner = ClipboardOwner();
 
+    std::function<void()> finish = c.prepare ? c.prepare(fixtureDir) : nullptr;
     std::vector<std::string> argv = target.command;
-    for (const std::string &arg : c.args)
+    std::vector<FileState> files;
+    for (const std::string &arg : c.args) {
         argv.push_back(Expand(arg));
+        files.push_back(StateOf(argv.back()));
+    }
+    // Long enough for several GiB on a busy machine; an avoidable hang still
+    // ends here as a failure.
     if (c.clip.held) {
         ASSERT_TRUE(HoldClipboard());
     }
-    RunResult run = RunCapture(argv, c.env);
+    RunResult run = RunCapture(argv, c.env, 180000);
     if (c.clip.held)
         ReleaseClipboard();
+
+    // The program only reads: the dictionary and the clipboard are as before.
+    for (size_t k = 0; k < files.size() && !c.fileGrows; k++)
+        EXPECT_TRUE(StateOf(argv[target.command.size() + k]) == files[k]) << argv[target.command.size() + k];
+    if (finish)
+        finish();
+    EXPECT_EQ(ClipboardOwner(), owner);
+    if (c.clip.owned && c.clip.helperMode != "silent") {
+        std::string now;
+        EXPECT_TRUE(ReadClipboard(c.clip.type.empty() ? "UTF8_STRING" : c.clip.type, &now));
+        EXPECT_TRUE(now == c.clip.bytes) << "the clipboard now holds " << now.size() << " bytes";
+    }
 
     std::string out = Expand(target.windows && c.windowsOut ? *c.windowsOut : c.out);
     EXPECT_FALSE(run.timedOut);

@@ -83,22 +83,43 @@ void StopXServer()
 
 bool OwnClipboard(const std::string &bytes, const std::string &type)
 {
-    if (!ClearClipboard())
-        return false;
-    std::string dir = MakeTempDir();
-    std::string path = dir + "/clip";
-    WriteFileBytes(path, bytes);
     std::vector<std::string> argv = {"xclip", "-selection", "clipboard", "-quiet", "-i"};
     if (!type.empty()) {
         argv.push_back("-t");
         argv.push_back(type);
     }
-    ownerPid = StartBackground(argv, {}, path);
+    return OwnClipboardWith(argv, bytes);
+}
+
+bool OwnClipboardWith(const std::vector<std::string> &owner, const std::string &bytes)
+{
+    if (!ClearClipboard())
+        return false;
+    std::string dir = MakeTempDir();
+    std::string path = dir + "/clip";
+    WriteFileBytes(path, bytes);
+    ownerPid = StartBackground(owner, {}, path);
     bool owned = WaitForOwner(true);
-    // xclip has read its input once it owns the selection.
+    // The owner has read its input once it owns the selection.
     unlink(path.c_str());
     rmdir(dir.c_str());
     return owned;
+}
+
+unsigned ClipboardOwner()
+{
+    xcb_get_selection_owner_reply_t *reply = xcb_get_selection_owner_reply(
+        connection, xcb_get_selection_owner(connection, clipboardAtom), nullptr);
+    unsigned owner = reply ? reply->owner : 0;
+    free(reply);
+    return owner;
+}
+
+bool ReadClipboard(const std::string &type, std::string *bytes)
+{
+    RunResult run = RunCapture({"xclip", "-selection", "clipboard", "-o", "-t", type}, {}, 20000);
+    *bytes = run.out;
+    return run.status == 0 && !run.timedOut;
 }
 
 bool ClearClipboard()
