@@ -3,6 +3,7 @@
 // focus, and the program itself needs no Wayland library. It runs directly,
 // never through a shell, and every wait for it has a deadline.
 #include "clipboard_readers.h"
+#include "text_block.h"
 
 #include <cerrno>
 #include <csignal>
@@ -16,33 +17,14 @@
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
 
 extern char **environ;
 
-// How long the owner may take to send its first bytes, renewed by every
-// chunk that arrives; the same wait as on X11.
-enum { ANSWER_WAIT_MS = 2000 };
 // The longest program path tried when searching PATH.
 enum { PROGRAM_PATH_BYTES = 4096 };
 // The pause between two looks at whether wl-paste has ended.
 enum { EXIT_POLL_US = 2000 };
-
-// The text as it arrives: four bytes of room in front for the pattern's
-// head, then the bytes, then room for the NUL.
-struct TextBlock {
-    char *block;
-    size_t capacity;  // bytes that may follow the four in front
-    size_t used;
-};
-
-static long long NowMs()
-{
-    struct timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return (long long)ts.tv_sec * 1000 + ts.tv_nsec / 1000000;
-}
 
 // Finds an executable wl-paste the way execvp searches PATH. The path is
 // written into program, never longer than size.
@@ -142,34 +124,15 @@ static pid_t StartWlPaste(const char *program, int output)
     return pid;
 }
 
-// Makes room for at least one more byte.
-static bool Grow(TextBlock &text)
-{
-    if (text.used < text.capacity)
-        return true;
-    size_t capacity = text.capacity ? text.capacity : 4096;
-    if (text.capacity) {
-        if (capacity > (SIZE_MAX - 4 - 1) / 2)
-            return false;
-        capacity *= 2;
-    }
-    char *grown = (char *)realloc(text.block, capacity + 4 + 1);
-    if (!grown)
-        return false;
-    text.block = grown;
-    text.capacity = capacity;
-    return true;
-}
-
 // Reads the pipe to its end. False when the deadline passed first, memory
 // ran out or the read failed.
 static bool ReadToEnd(int fd, TextBlock &text)
 {
-    long long deadline = NowMs() + ANSWER_WAIT_MS;
+    long long deadline = MonotonicMs() + ANSWER_WAIT_MS;
     for (;;) {
-        if (!Grow(text))
+        if (!ReserveText(text, 1))
             return false;
-        long long left = deadline - NowMs();
+        long long left = deadline - MonotonicMs();
         if (left <= 0)
             return false;
         struct pollfd pfd = {fd, POLLIN, 0};
@@ -187,7 +150,7 @@ static bool ReadToEnd(int fd, TextBlock &text)
             return false;
         }
         text.used += (size_t)n;
-        deadline = NowMs() + ANSWER_WAIT_MS;
+        deadline = MonotonicMs() + ANSWER_WAIT_MS;
     }
 }
 
@@ -197,14 +160,14 @@ static bool ReadToEnd(int fd, TextBlock &text)
 static int EndWlPaste(pid_t pid, bool stopNow)
 {
     int raw = 0;
-    long long deadline = NowMs() + ANSWER_WAIT_MS;
+    long long deadline = MonotonicMs() + ANSWER_WAIT_MS;
     while (!stopNow) {
         pid_t got = waitpid(pid, &raw, WNOHANG);
         if (got == pid)
             return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
         if (got < 0 && errno != EINTR)
             return -1;
-        if (NowMs() >= deadline)
+        if (MonotonicMs() >= deadline)
             break;
         usleep(EXIT_POLL_US);
     }
@@ -250,19 +213,7 @@ bool ReadWaylandClipboard(ClipboardResult &result)
     bool complete = ReadToEnd(pipeFds[0], text);
     close(pipeFds[0]);
     // wl-paste fails when there is no selection or no text among its types.
-    if (EndWlPaste(pid, !complete) != 0 || !complete) {
-        free(text.block);
-        return true;
-    }
-
-    // The text ends at its first NUL; the NUL is ours, written inside the
-    // block, which always has room for it.
-    char *start = text.block + 4;
-    const char *nul = (const char *)memchr(start, '\0', text.used);
-    size_t length = nul ? (size_t)(nul - start) : text.used;
-    start[length] = '\0';
-    result.hasText = true;
-    result.text = start;
-    result.length = length;
+    if (EndWlPaste(pid, !complete) != 0 || !complete || !HandOverText(text, result))
+        DropText(text);
     return true;
 }

@@ -2,17 +2,15 @@
 // through a property of a window of our own. The selection is never taken or
 // changed; every wait for its owner has a deadline.
 #include "clipboard_readers.h"
+#include "text_block.h"
 
 #include <xcb/xcb.h>
 
 #include <cstdlib>
 #include <cstring>
 #include <poll.h>
-#include <time.h>
 #include <unistd.h>
 
-// How long an owner may take to answer, renewed by every chunk it sends.
-enum { ANSWER_WAIT_MS = 2000 };
 // Bytes asked for in one property read (in the 4-byte units of the protocol).
 enum { PROPERTY_READ_UNITS = 1 << 20 };
 
@@ -20,18 +18,7 @@ struct Atoms {
     xcb_atom_t clipboard, utf8String, incr, property;
 };
 
-// The text as it arrives: four bytes of room in front for the pattern's
-// head, then the bytes, then room for the NUL.
-struct TextBlock {
-    char *block;
-    size_t capacity;  // bytes that may follow the four in front
-    size_t used;
-};
-
 enum ReadOutcome { READ_TEXT, READ_REFUSED, READ_NO_TEXT };
-
-// The block handed out with the text.
-static char *volatile keptBlock;  // volatile: the store must not be optimised away
 
 static void StopClipboardUnavailable()
 {
@@ -48,31 +35,6 @@ static void StopClipboardUnavailable()
         left -= (size_t)n;
     }
     _exit(3);
-}
-
-static long long NowMs()
-{
-    struct timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return (long long)ts.tv_sec * 1000 + ts.tv_nsec / 1000000;
-}
-
-static bool Append(TextBlock &text, const void *bytes, size_t count)
-{
-    if (count > text.capacity - text.used) {
-        size_t wanted = text.used + count;
-        size_t capacity = text.capacity ? text.capacity : 4096;
-        while (capacity < wanted)
-            capacity *= 2;
-        char *grown = (char *)realloc(text.block, capacity + 4 + 1);
-        if (!grown)
-            return false;
-        text.block = grown;
-        text.capacity = capacity;
-    }
-    memcpy(text.block + 4 + text.used, bytes, count);
-    text.used += count;
-    return true;
 }
 
 // Waits for the next event on our window of the given type (a
@@ -100,7 +62,7 @@ static xcb_generic_event_t *WaitForEvent(xcb_connection_t *c, const Atoms &atoms
         }
         if (xcb_connection_has_error(c))
             return nullptr;
-        long long left = deadline - NowMs();
+        long long left = deadline - MonotonicMs();
         if (left <= 0)
             return nullptr;
         struct pollfd pfd = {xcb_get_file_descriptor(c), POLLIN, 0};
@@ -139,7 +101,7 @@ static bool TakeProperty(xcb_connection_t *c, const Atoms &atoms, xcb_window_t w
             ok = false;
             break;
         }
-        if (!Append(text, xcb_get_property_value(reply), (size_t)length)) {
+        if (!AppendText(text, xcb_get_property_value(reply), (size_t)length)) {
             free(reply);
             ok = false;
             break;
@@ -161,7 +123,7 @@ static ReadOutcome ReadSelection(xcb_connection_t *c, const Atoms &atoms, xcb_wi
 {
     xcb_convert_selection(c, window, atoms.clipboard, target, atoms.property, XCB_CURRENT_TIME);
     xcb_generic_event_t *event =
-        WaitForEvent(c, atoms, window, XCB_SELECTION_NOTIFY, NowMs() + ANSWER_WAIT_MS);
+        WaitForEvent(c, atoms, window, XCB_SELECTION_NOTIFY, MonotonicMs() + ANSWER_WAIT_MS);
     if (!event)
         return READ_NO_TEXT;
     xcb_atom_t answered = ((xcb_selection_notify_event_t *)event)->property;
@@ -179,7 +141,7 @@ static ReadOutcome ReadSelection(xcb_connection_t *c, const Atoms &atoms, xcb_wi
     // Incremental transfer: each chunk is a new value of our property, and
     // an empty chunk ends it.
     for (;;) {
-        event = WaitForEvent(c, atoms, window, XCB_PROPERTY_NOTIFY, NowMs() + ANSWER_WAIT_MS);
+        event = WaitForEvent(c, atoms, window, XCB_PROPERTY_NOTIFY, MonotonicMs() + ANSWER_WAIT_MS);
         if (!event)
             return READ_NO_TEXT;
         free(event);
@@ -252,26 +214,7 @@ ClipboardResult ReadX11Clipboard()
     }
     xcb_disconnect(c);
 
-    if (outcome != READ_TEXT) {
-        free(text.block);
-        return result;
-    }
-    if (!text.block) {
-        // An empty text still needs its block.
-        text.block = (char *)malloc(4 + 1);
-        if (!text.block)
-            return result;
-    }
-    // The text ends at its first NUL; the NUL is ours, written inside the block.
-    char *start = text.block + 4;
-    const char *nul = (const char *)memchr(start, '\0', text.used);
-    size_t length = nul ? (size_t)(nul - start) : text.used;
-    start[length] = '\0';
-    // The block lives to the end of the process; held here so that it stays
-    // reachable (a leak checker then has nothing to report).
-    keptBlock = text.block;
-    result.hasText = true;
-    result.text = start;
-    result.length = length;
+    if (outcome != READ_TEXT || !HandOverText(text, result))
+        DropText(text);
     return result;
 }
