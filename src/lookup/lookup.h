@@ -39,8 +39,10 @@ QueryPattern BuildQueryPattern(char *text);
 // Points the cursor at the run's static buffer, empty.
 BlockCursor MakeBlockCursor();
 
-// Scans the dictionary from the cursor's position for the pattern's first
-// occurrence. On SEARCH_FOUND the cursor stands just past the last matched byte.
+// Reads the dictionary block after block, from where the handle stands, into
+// the cursor's buffer until the pattern's first occurrence. On SEARCH_FOUND
+// the cursor stands just past the last matched byte, which may be the end of
+// the block; on SEARCH_NOT_FOUND a read has returned no bytes.
 SearchResult FindPattern(int handle, const QueryPattern &pattern, BlockCursor &cursor);
 
 // The block scanners behind FindPattern, all giving the same results. By
