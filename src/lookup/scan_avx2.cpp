@@ -5,6 +5,7 @@
 #if defined(__AVX2__)
 
 #include "scan_loop.h"
+#include "sse2_bytes.h"
 
 #include <immintrin.h>
 
@@ -15,11 +16,6 @@ inline __m256i Load32(const unsigned char *at)
     return _mm256_loadu_si256(reinterpret_cast<const __m256i *>(at));
 }
 
-inline __m128i Load16(const unsigned char *at)
-{
-    return _mm_loadu_si128(reinterpret_cast<const __m128i *>(at));
-}
-
 // 0x20 in every byte of q that is 'A' to 'Z'; bytes from 0x80 up compare as
 // negative and so are never letters.
 inline __m256i LetterBits32(__m256i q)
@@ -27,13 +23,6 @@ inline __m256i LetterBits32(__m256i q)
     __m256i atLeastA = _mm256_cmpgt_epi8(q, _mm256_set1_epi8('A' - 1));
     __m256i atMostZ = _mm256_cmpgt_epi8(_mm256_set1_epi8('Z' + 1), q);
     return _mm256_and_si256(_mm256_and_si256(atLeastA, atMostZ), _mm256_set1_epi8(0x20));
-}
-
-inline __m128i LetterBits16(__m128i q)
-{
-    __m128i atLeastA = _mm_cmpgt_epi8(q, _mm_set1_epi8('A' - 1));
-    __m128i atMostZ = _mm_cmplt_epi8(q, _mm_set1_epi8('Z' + 1));
-    return _mm_and_si128(_mm_and_si128(atLeastA, atMostZ), _mm_set1_epi8(0x20));
 }
 
 struct Avx2Ops {
@@ -73,12 +62,9 @@ struct Avx2Ops {
                 return d + (unsigned)__builtin_ctz(~mask);
         }
         if (d + 16 <= len) {
-            __m128i q = Load16(p + d);
-            __m128i lower = LetterBits16(q);
-            __m128i same = _mm_cmpeq_epi8(_mm_or_si128(Load16(text + d), lower), _mm_or_si128(q, lower));
-            unsigned mask = (unsigned)_mm_movemask_epi8(same);
+            unsigned mask = SameMask16(text + d, p + d);
             if (mask != 0xFFFFu)
-                return d + (unsigned)__builtin_ctz(~mask & 0xFFFFu);
+                return d + FirstBit(~mask & 0xFFFFu);
             d += 16;
         }
         while (d < len && ByteMatches(text[d], p[d]))

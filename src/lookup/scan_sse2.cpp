@@ -4,38 +4,9 @@
 #if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
 
 #include "scan_loop.h"
-
-#include <emmintrin.h>
+#include "sse2_bytes.h"
 
 namespace {
-
-inline unsigned FirstBit(unsigned mask)
-{
-#if defined(__GNUC__) || defined(__clang__)
-    return (unsigned)__builtin_ctz(mask);
-#else
-    unsigned k = 0;
-    while (!(mask & 1u)) {
-        mask >>= 1;
-        k++;
-    }
-    return k;
-#endif
-}
-
-inline __m128i Load16(const unsigned char *at)
-{
-    return _mm_loadu_si128(reinterpret_cast<const __m128i *>(at));
-}
-
-// 0x20 in every byte of q that is 'A' to 'Z'; bytes from 0x80 up compare as
-// negative and so are never letters.
-inline __m128i LetterBits16(__m128i q)
-{
-    __m128i atLeastA = _mm_cmpgt_epi8(q, _mm_set1_epi8('A' - 1));
-    __m128i atMostZ = _mm_cmplt_epi8(q, _mm_set1_epi8('Z' + 1));
-    return _mm_and_si128(_mm_and_si128(atLeastA, atMostZ), _mm_set1_epi8(0x20));
-}
 
 struct Sse2Ops {
     static size_t FindStart(const Probe &probe, const unsigned char *block, size_t from, size_t end)
@@ -64,10 +35,7 @@ struct Sse2Ops {
     {
         size_t d = 0;
         for (; d + 16 <= len; d += 16) {
-            __m128i q = Load16(p + d);
-            __m128i lower = LetterBits16(q);
-            __m128i same = _mm_cmpeq_epi8(_mm_or_si128(Load16(text + d), lower), _mm_or_si128(q, lower));
-            unsigned mask = (unsigned)_mm_movemask_epi8(same);
+            unsigned mask = SameMask16(text + d, p + d);
             if (mask != 0xFFFFu)
                 return d + FirstBit(~mask & 0xFFFFu);
         }
