@@ -1,5 +1,6 @@
 // The real program against a real clipboard on a private X server: standard
 // output, standard error and the exit status, byte for byte.
+#include "support/expected.h"
 #include "support/process.h"
 #include "support/wine.h"
 #include "support/x11_clipboard.h"
@@ -66,10 +67,6 @@ const char kUsage[] =
     "Command line: KLAVEDO [dictionary file] \n"
     "Description: Performs bynary search of string=[3 spaces + ClipboardText] in "
     "[dictionary file] and output the following text \n";
-
-const char kDiagnostic[] =
-    "\r\nAssertion failed: fOpen, file klavedo, line 46\r\n"
-    "\r\nAbnormal program termination\r\n";
 
 // What the clipboard holds while the program runs.
 struct Clip {
@@ -166,19 +163,6 @@ std::string WithCrLf(const std::string &s)
     return out;
 }
 
-std::string Upper(std::string s)
-{
-    for (char &c : s)
-        if (c >= 'a' && c <= 'z')
-            c = (char)(c - 32);
-    return s;
-}
-
-std::string NotFound(const std::string &text, const std::string &path)
-{
-    return "\"\n   " + Upper(text) + "\" not found in " + path + ".\n";
-}
-
 std::string LargeText()
 {
     // Large enough that the owner must send it in increments.
@@ -234,6 +218,15 @@ std::function<void()> InBackground(std::function<void(const std::atomic<bool> &s
     };
 }
 
+// Stops the writer, then removes the file it wrote to.
+std::function<void()> StopAndRemove(std::function<void()> stop, const std::string &path)
+{
+    return [stop, path] {
+        stop();
+        unlink(path.c_str());
+    };
+}
+
 // A FIFO fed by a writer a few bytes at a time, so that reads come back short
 // and a match is spread over several of them.
 std::function<void()> FifoFedByWriter(const std::string &dir)
@@ -259,10 +252,7 @@ std::function<void()> FifoFedByWriter(const std::string &dir)
         }
         close(fd);
     });
-    return [finish, path] {
-        finish();
-        unlink(path.c_str());
-    };
+    return StopAndRemove(finish, path);
 }
 
 // Mostly a hole: the only data stands past 4.5 GiB, beyond any 32-bit offset.
@@ -299,10 +289,7 @@ std::function<void()> GrowingWhileRead(const std::string &dir)
         }
         close(fd);
     });
-    return [finish, path] {
-        finish();
-        unlink(path.c_str());
-    };
+    return StopAndRemove(finish, path);
 }
 
 std::vector<E2ECase> Cases()

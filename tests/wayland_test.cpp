@@ -1,6 +1,7 @@
 // The real program in a Wayland session: a headless compositor whose
 // clipboard is set by wl-copy, beside a private X server whose clipboard holds
 // another text, so that every case shows which of the two was read.
+#include "support/expected.h"
 #include "support/process.h"
 #include "support/wayland_session.h"
 #include "support/x11_clipboard.h"
@@ -27,10 +28,6 @@ const char kDictionary[] =
 
 const char kAppleEntry[] = "\n   APPLE  n.\nA round fruit.\n   ";
 const char kBananaEntry[] = "\n   BANANA\nA long yellow fruit.\n";
-
-const char kDiagnostic[] =
-    "\r\nAssertion failed: fOpen, file klavedo, line 46\r\n"
-    "\r\nAbnormal program termination\r\n";
 
 enum Owner { NONE, TEXT, SILENT };
 
@@ -75,17 +72,9 @@ std::string Expand(std::string s)
     return s;
 }
 
-std::string Upper(std::string s)
-{
-    for (char &c : s)
-        if (c >= 'a' && c <= 'z')
-            c = (char)(c - 32);
-    return s;
-}
-
 std::string NotFound(const std::string &text)
 {
-    return "\"\n   " + Upper(text) + "\" not found in @DIR@/dict.txt.\n";
+    return ::NotFound(text, "@DIR@/dict.txt");
 }
 
 std::string LargeText()
